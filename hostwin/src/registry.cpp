@@ -39,7 +39,9 @@ std::shared_ptr<RegKey> Resolve(HKEY handle, std::string* path) {
     return it->second.key;
 }
 
+// Predefined keys print as their short name, opened keys as <their full path>.
 std::string Describe(HKEY handle) {
+    if (!RootName(handle).empty()) return RootName(handle);
     std::string path;
     if (!Resolve(handle, &path)) return Hex(reinterpret_cast<uintptr_t>(handle));
     return "<" + path + ">";
