@@ -6,6 +6,7 @@
 
 namespace {
 
+// Both slashes separate path components.
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Length of the directory part of `rest`: up to and including its last separator, 0 when it has
