@@ -37,7 +37,7 @@ HINF WINAPI SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PU
         return INVALID_HANDLE_VALUE;
     }
     uintptr_t handle = M().nextSetupHandle++;
-    M().openInfs[handle] = inf->path;
+    M().openInfs[handle] = path;  // as the caller spelled it, which section runs report
     Log(call + " = " + InfName(handle));
     return reinterpret_cast<HINF>(handle);
 }
