@@ -40,8 +40,14 @@ ensure_japanese_locale() {
   $sudo locale-gen >/dev/null
 }
 
-# configure_and_build PRESET: configures and builds one CMake preset.
+# configure_and_build PRESET [BINARY_DIR]: configures and builds one CMake preset, in the preset's
+# own binary directory or in BINARY_DIR.
 configure_and_build() {
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1" -j "$(nproc)"
+  if [ $# -ge 2 ]; then
+    cmake --preset "$1" -B "$2" >/dev/null
+    cmake --build "$2" -j "$(nproc)"
+  else
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$(nproc)"
+  fi
 }

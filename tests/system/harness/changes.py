@@ -105,7 +105,7 @@ def main(argv):
         old_files = {path: tuple(entry) for path, entry in json.load(f).items()}
     lines = registry_changes(before, after) + file_changes(old_files, files_of(windows))
     for line in lines or ["(nothing changed)"]:
-        print("  " + line)
+        print("     " + line)
 
 
 if __name__ == "__main__":

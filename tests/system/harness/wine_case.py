@@ -207,8 +207,8 @@ class Prefix:
     def run(self, program, image_size, answer="Escape", screenshot=None, timeout=90):
         """Runs `program` (a Unix path, or a Windows path such as X:\\setup.exe) under the relay
         trace, waits for the restart prompt and answers it with the key `answer` (None: leave it to a
-        person). Returns a Run. A prompt that never comes is noted, not waited for beyond the program's
-        end or the timeout."""
+        person, and timeout None: wait as long as the person takes). Returns a Run. A prompt that never
+        comes is noted, not waited for beyond the program's end or the timeout."""
         env = self.env()
         env["WINEDEBUG"] = "+relay,+loaddll,+process"
         trace_path = os.path.join(self.path, "trace-%d.log" % time.monotonic_ns())
