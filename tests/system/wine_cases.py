@@ -365,8 +365,8 @@ def nothing_to_do(c):
     run = c.run(os.path.join(folder, "setup.exe"), c.options.setup, answer="Escape")
     after = c.state()
     c.prompt_then_exit(run)
-    setupapi = [call.function for call in run.calls() if call.function.startswith("Setup")]
-    c.equal(setupapi, ["SetupOpenInfFileA"], "SetupAPI calls without an INF")
+    setupapi = [(call.function, call.result) for call in run.calls() if call.function.startswith("Setup")]
+    c.equal(setupapi, [("SetupOpenInfFileA", INVALID_HANDLE_VALUE)], "SetupAPI calls without an INF")
     c.same_lines(c.changes(before, after),
                  ["- key %s\\%s" % (ROOT_DEVICES, device) for device in MOUSE_DEVICES]
                  + ["- key %s" % LMOUSE, "- file %%windir%%\\%s" % DRIVER_INDEX],
@@ -380,8 +380,14 @@ def nothing_to_do(c):
     run = c.run(c.options.uninstall, c.options.uninstall, answer="Escape")
     after = c.state()
     c.prompt_then_exit(run)
-    c.equal([call.function for call in run.calls() if call.function.startswith("Setup")], ["SetupOpenInfFileA"],
-            "SetupAPI calls without an installed INF")
+    c.calls_match(run, [
+        expect("RegOpenKeyExA", HKLM, "System\\CurrentControlSet\\Control\\ASD\\Prob", 0, KEY_ALL_ACCESS, ANY,
+               ret=ERROR_FILE_NOT_FOUND),
+        expect("RegOpenKeyExA", HKLM, "System\\CurrentControlSet\\Services\\class\\mouse", 0, KEY_ALL_ACCESS, ANY,
+               ret=ERROR_FILE_NOT_FOUND),
+        expect("GetWindowsDirectoryA", ANY, 260, ret=len("C:\\windows")),
+        expect("SetupOpenInfFileA", "C:\\windows\\inf\\other\\zunmekzunmouse.inf", 0, 2, 0, ret=INVALID_HANDLE_VALUE),
+    ] + prompt_calls(IDC_RESTART_LATER), "ZunHV5Un's calls on a clean system")
     c.same_lines(c.changes(before, after), [], "changes of the uninstaller on a clean system")
 
 
