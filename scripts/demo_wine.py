@@ -91,6 +91,7 @@ def main():
     private = None
     display = os.environ.get("DISPLAY") if display_usable() else None
     if display is None:
+        wine_case.require_tools("import")  # ImageMagick, for the screenshots
         private = wine_case.Xvfb().__enter__()
         display = private.display
     try:

@@ -474,6 +474,31 @@ def trace_setup(c):
     run = c.run("P:\\package\\setup.exe", c.options.setup, answer="Escape")
     c.equal(run.exit_code, 0, "exit code")
     c.calls_match(run, setup_calls("P:\\package"), "setup's calls")
+    check_queue_callback(c, run)
+
+
+def check_queue_callback(c, run):
+    """QueueCallback hands every notification of both sections to SetupDefaultQueueCallbackA with
+    the queue context unchanged. It does so by a tail jump, so those calls return into SetupAPI and
+    only the whole thread's trace shows them."""
+    context = None
+    forwarded = {}
+    section = None
+    for call in run.calls(own_image_only=False):
+        if call.function == "SetupInitDefaultQueueCallback":
+            context = call.result
+        elif call.function == "SetupInstallFromInfSectionA":
+            section = call.args[2][1]
+            forwarded[section] = []
+        elif call.function == "SetupTermDefaultQueueCallback":
+            section = None
+        elif call.function == "SetupDefaultQueueCallbackA" and section is not None:
+            forwarded[section].append(call.args[0])
+    for section in ("Setup", "SetupCleanup"):
+        c.check(section in forwarded, "section %s was not run" % section)
+    c.check(forwarded.get("Setup"), "no notification of the Setup section reached SetupDefaultQueueCallbackA")
+    contexts = {arg for args in forwarded.values() for arg in args}
+    c.equal(contexts, {context} if contexts else set(), "queue context handed to SetupDefaultQueueCallbackA")
 
 
 @case

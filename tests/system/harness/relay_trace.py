@@ -102,9 +102,10 @@ def program_thread(trace_text):
     return _program_image(trace_text)[0]
 
 
-def program_calls(trace_text, image_size):
+def program_calls(trace_text, image_size, own_image_only=True):
     """The calls the program made on its own thread and from its own image, in the order made,
-    each with its result."""
+    each with its result; with own_image_only False, every relayed call on that thread (calls that
+    its callbacks pass on by a tail jump return into the system DLL that called the callback)."""
     thread, base = _program_image(trace_text)
     calls = []
     open_calls = []
@@ -116,7 +117,7 @@ def program_calls(trace_text, image_size):
             ret = int(call.group(5), 16)
             entry = Call(call.group(2).lower(), call.group(3), parse_args(call.group(4)), ret)
             open_calls.append(entry)
-            if base <= ret < base + image_size:
+            if not own_image_only or base <= ret < base + image_size:
                 calls.append(entry)
             continue
         ret = _RET.match(line)

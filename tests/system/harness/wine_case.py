@@ -128,8 +128,8 @@ class Run:
         self.prompt_seen = prompt_seen
         self.image_size = image_size
 
-    def calls(self):
-        return relay_trace.program_calls(self.trace, self.image_size)
+    def calls(self, own_image_only=True):
+        return relay_trace.program_calls(self.trace, self.image_size, own_image_only)
 
     def processes_started(self):
         """Command lines of the processes that the program started (from +process)."""
