@@ -127,7 +127,7 @@ def main():
         print("FAIL %s: %s" % (os.path.basename(path), line))
     if failures:
         sys.exit(1)
-    print("%s: dialog %d and version block as specified, language 0x%04X" % (path, IDD_RESTART, LANGUAGE_UK))
+    print("%s: dialog %d and version block match their tables, language 0x%04X" % (path, IDD_RESTART, LANGUAGE_UK))
 
 
 if __name__ == "__main__":
