@@ -34,13 +34,13 @@ def registry_changes(before, after, root="HKLM"):
     lines = []
     old, new = before.keys, after.keys
     for folded in sorted(set(old) - set(new)):
-        if folded[:-1] in new and not _ignored(folded):
+        if (len(folded) == 1 or folded[:-1] in new) and not _ignored(folded):
             lines.append("- key %s\\%s" % (root, "\\".join(old[folded][0])))
     for folded in sorted(set(new) - set(old)):
         if _ignored(folded):
             continue
         spelled, values = new[folded]
-        if folded[:-1] in old:
+        if len(folded) == 1 or folded[:-1] in old:
             lines.append("+ key %s\\%s" % (root, "\\".join(spelled)))
         for name, kind, data in values.values():
             lines.append("+ value %s\\%s [%s] = %s" % (root, "\\".join(spelled), _value_name(name),
