@@ -228,8 +228,8 @@ def module_path_seeds():
         "package-directory-246": module_path(b"C:\\\\s.exe", pad=243, pad_byte=b"p", pad_at=3),
         "package-directory-247": module_path(b"C:\\\\s.exe", pad=244, pad_byte=b"p", pad_at=3),
         # directory parts of 255 and 256 bytes
-        "directory-part-255": module_path(b"\\\\s", pad=253, pad_byte=b"d", pad_at=1),
-        "directory-part-256": module_path(b"\\\\s", pad=254, pad_byte=b"d", pad_at=1),
+        "directory-of-255-bytes": module_path(b"\\\\s", pad=253, pad_byte=b"d", pad_at=1),
+        "directory-of-256-bytes": module_path(b"\\\\s", pad=254, pad_byte=b"d", pad_at=1),
         # module paths of 259 bytes (fits) and 260 (cut by the query)
         "module-path-259": module_path(b"C:\\" + b"f" * 56, pad=200, pad_byte=b"f", pad_at=3),
         "module-path-260": module_path(b"C:\\" + b"f" * 57, pad=200, pad_byte=b"f", pad_at=3),
