@@ -19,6 +19,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "system", "harness"))
+from pe_file import DIRECTORY_TLS, PeError, read_pe  # noqa: E402
+
 # Every function the two programs call, by DLL: all of them are in Windows 98 (SetupAPI there
 # too) and take ANSI strings where a Unicode twin exists.
 ALLOWED_IMPORTS = {
@@ -39,90 +42,6 @@ ALLOWED_IMPORTS = {
 C_RUNTIMES = ("msvcrt", "msvcr", "ucrtbase", "api-ms-win-crt", "libgcc", "libstdc++", "libwinpthread")
 
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
-DIRECTORY_IMPORT = 1
-DIRECTORY_TLS = 9
-
-
-class BadFile(Exception):
-    pass
-
-
-class PeFile:
-    """The headers, sections and import table of one PE file."""
-
-    def __init__(self, path):
-        with open(path, "rb") as f:
-            self.data = f.read()
-        if self.data[:2] != b"MZ":
-            raise BadFile("no MZ header")
-        (pe_offset,) = self.unpack("<I", 0x3C)
-        if self.data[pe_offset:pe_offset + 4] != b"PE\0\0":
-            raise BadFile("no PE signature")
-        coff = pe_offset + 4
-        _machine, section_count, _, _, _, optional_size, _ = self.unpack("<HHIIIHH", coff)
-        optional = coff + 20
-        (magic,) = self.unpack("<H", optional)
-        if magic == 0x10B:
-            self.pe32_plus, directories_at, count_at = False, optional + 96, optional + 92
-        elif magic == 0x20B:
-            self.pe32_plus, directories_at, count_at = True, optional + 112, optional + 108
-        else:
-            raise BadFile("unknown optional header magic 0x%X" % magic)
-        self.subsystem_version = self.unpack("<HH", optional + 48)
-        (self.subsystem,) = self.unpack("<H", optional + 68)
-        (directory_count,) = self.unpack("<I", count_at)
-        self.directories = [self.unpack("<II", directories_at + 8 * i) for i in range(directory_count)]
-        self.sections = []
-        table = optional + optional_size
-        for i in range(section_count):
-            name, virtual_size, rva, raw_size, raw_offset = struct.unpack_from("<8sIIII", self.data, table + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode("latin-1"), rva, max(virtual_size, raw_size), raw_offset))
-
-    def unpack(self, layout, offset):
-        if offset < 0 or offset + struct.calcsize(layout) > len(self.data):
-            raise BadFile("header field at 0x%X lies outside the file" % offset)
-        return struct.unpack_from(layout, self.data, offset)
-
-    def directory(self, index):
-        return self.directories[index] if index < len(self.directories) else (0, 0)
-
-    def offset(self, rva):
-        for _name, start, size, raw_offset in self.sections:
-            if start <= rva < start + size:
-                return raw_offset + rva - start
-        raise BadFile("RVA 0x%X is in no section" % rva)
-
-    def string(self, rva):
-        start = self.offset(rva)
-        end = self.data.find(b"\0", start)
-        if end < 0:
-            raise BadFile("unterminated string at RVA 0x%X" % rva)
-        return self.data[start:end].decode("latin-1")
-
-    def imports(self):
-        """[(dll, function name or '#ordinal')] in table order."""
-        rva, _size = self.directory(DIRECTORY_IMPORT)
-        found = []
-        if rva == 0:
-            return found
-        entry = self.offset(rva)
-        thunk_size, ordinal_flag = (8, 1 << 63) if self.pe32_plus else (4, 1 << 31)
-        while True:
-            lookup, _, _, name_rva, address = self.unpack("<IIIII", entry)
-            if lookup == 0 and name_rva == 0 and address == 0:
-                return found
-            dll = self.string(name_rva)
-            thunk = self.offset(lookup or address)
-            while True:
-                (value,) = self.unpack("<Q" if self.pe32_plus else "<I", thunk)
-                if value == 0:
-                    break
-                if value & ordinal_flag:
-                    found.append((dll, "#%d" % (value & 0xFFFF)))
-                else:
-                    found.append((dll, self.string((value & 0x7FFFFFFF) + 2)))  # past the hint
-                thunk += thunk_size
-            entry += 20
 
 
 def check_size(path, limit):
@@ -167,9 +86,9 @@ def run_checks(check, paths, limit):
             if check == "size":
                 failures = check_size(path, limit)
             else:
-                pe = PeFile(path)
+                pe = read_pe(path)
                 failures = check_imports(pe) if check == "imports" else check_headers(pe)
-        except (OSError, BadFile, struct.error) as error:
+        except (OSError, PeError, struct.error) as error:
             print("%s: cannot read: %s" % (path, error))
             return 2
         for failure in failures:

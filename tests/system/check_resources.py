@@ -7,7 +7,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
-import pe_resources as pe  # noqa: E402
+import pe_file as pe  # noqa: E402
 
 LANGUAGE_UK = 0x0809
 IDD_RESTART = 101

@@ -20,7 +20,7 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "harness"))
 import changes  # noqa: E402
-import pe_resources  # noqa: E402
+import pe_file  # noqa: E402
 import wine_case  # noqa: E402
 from relay_trace import ANY, Sym, expect, match_calls  # noqa: E402
 
@@ -146,7 +146,7 @@ class Case:
         """Runs one program (a Unix path, or a Windows path on a mapped drive) and shuts the prefix
         down again. exe names the built file the program is a copy of."""
         if exe not in self.image_sizes:
-            self.image_sizes[exe] = pe_resources.read_pe(exe).size_of_image
+            self.image_sizes[exe] = pe_file.read_pe(exe).size_of_image
         result = self.prefix.run(program, self.image_sizes[exe], answer=answer)
         self.prefix.shut_down()
         return result

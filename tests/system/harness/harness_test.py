@@ -9,7 +9,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import changes  # noqa: E402
-import pe_resources  # noqa: E402
+import pe_file  # noqa: E402
 import relay_trace  # noqa: E402
 import wine_registry  # noqa: E402
 from relay_trace import ANY, Sym, expect  # noqa: E402
@@ -171,7 +171,7 @@ def dialog_bytes():
 
 class DialogTemplateTest(unittest.TestCase):
     def test_fields(self):
-        dialog = pe_resources.parse_dialog(dialog_bytes())
+        dialog = pe_file.parse_dialog(dialog_bytes())
         self.assertEqual((dialog["style"], dialog["cx"], dialog["cy"], dialog["menu"], dialog["class"],
                           dialog["caption"], dialog["font_size"], dialog["font"]),
                          (0x80C808C0, 230, 95, None, None, "Cap", 8, "MS Sans Serif"))
@@ -179,8 +179,8 @@ class DialogTemplateTest(unittest.TestCase):
                                                "id": 1000, "class": 0x80, "text": "Now", "creation_data": b""}])
 
     def test_extended_template_is_refused(self):
-        with self.assertRaises(pe_resources.PeError):
-            pe_resources.parse_dialog(struct.pack("<HH", 1, 0xFFFF) + b"\0" * 40)
+        with self.assertRaises(pe_file.PeError):
+            pe_file.parse_dialog(struct.pack("<HH", 1, 0xFFFF) + b"\0" * 40)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
-"""Reads the resources of a PE32 or PE32+ file: the resource directory, dialog templates (the
-plain DLGTEMPLATE form) and version blocks. Our own small reader, so that the build's resources are
-checked field by field without any tool that might interpret them for us."""
+"""Reads a PE32 or PE32+ file: the headers the build checks look at, the import table, and the
+resources (the resource directory, dialog templates in the plain DLGTEMPLATE form, version blocks).
+Our own small reader, so that the built files are checked field by field without any tool that
+might interpret them for us."""
 
 import struct
 
@@ -12,8 +13,13 @@ class PeError(Exception):
     pass
 
 
+DIRECTORY_IMPORT = 1
+DIRECTORY_RESOURCE = 2
+DIRECTORY_TLS = 9
+
+
 class PeFile:
-    """The sections and the resource tree of one PE file."""
+    """The headers, sections, imports and resource tree of one PE file."""
 
     def __init__(self, data):
         self.data = data
@@ -36,18 +42,58 @@ class PeFile:
         else:
             raise PeError("unknown optional header magic 0x%x" % magic)
         self.size_of_image = struct.unpack_from("<I", data, optional + 56)[0]
-        self.resource_rva, self.resource_size = struct.unpack_from("<II", data, directories + 2 * 8)
+        self.subsystem_version = struct.unpack_from("<HH", data, optional + 48)
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        directory_count = struct.unpack_from("<I", data, directories - 4)[0]
+        self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(directory_count)]
+        self.resource_rva, self.resource_size = self.directory(DIRECTORY_RESOURCE)
         self.sections = []
         table = optional + optional_size
         for i in range(section_count):
             name, vsize, rva, raw_size, raw_pointer = struct.unpack_from("<8sIIII", data, table + 40 * i)
             self.sections.append((name.rstrip(b"\0").decode("ascii", "replace"), rva, max(vsize, raw_size), raw_pointer))
 
+    def directory(self, index):
+        """(RVA, size) of a data directory; (0, 0) when the file has none."""
+        return self.directories[index] if index < len(self.directories) else (0, 0)
+
     def offset_of(self, rva):
         for _, start, size, raw in self.sections:
             if start <= rva < start + size:
                 return raw + (rva - start)
         raise PeError("RVA 0x%x lies in no section" % rva)
+
+    def string(self, rva):
+        start = self.offset_of(rva)
+        end = self.data.find(b"\0", start)
+        if end < 0:
+            raise PeError("unterminated string at RVA 0x%x" % rva)
+        return self.data[start:end].decode("latin-1")
+
+    def imports(self):
+        """[(dll, function name or '#ordinal')] in table order."""
+        rva, _size = self.directory(DIRECTORY_IMPORT)
+        found = []
+        if rva == 0:
+            return found
+        entry = self.offset_of(rva)
+        thunk_layout, ordinal_flag = ("<Q", 1 << 63) if self.is_pe32_plus else ("<I", 1 << 31)
+        while True:
+            lookup, _, _, name_rva, address = struct.unpack_from("<IIIII", self.data, entry)
+            if lookup == 0 and name_rva == 0 and address == 0:
+                return found
+            dll = self.string(name_rva)
+            thunk = self.offset_of(lookup or address)
+            while True:
+                value = struct.unpack_from(thunk_layout, self.data, thunk)[0]
+                if value == 0:
+                    break
+                if value & ordinal_flag:
+                    found.append((dll, "#%d" % (value & 0xFFFF)))
+                else:
+                    found.append((dll, self.string((value & 0x7FFFFFFF) + 2)))  # past the hint
+                thunk += struct.calcsize(thunk_layout)
+            entry += 20
 
     def resources(self):
         """Every resource as ((type, name, language), bytes); type and name are ints or strings."""
