@@ -15,7 +15,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "system", "harness"))
 import changes  # noqa: E402
-import pe_resources  # noqa: E402
+import pe_file  # noqa: E402
 import wine_case  # noqa: E402
 
 # An older installation's traces: a root-enumerated mouse (and a keyboard, which stays), the
@@ -69,12 +69,12 @@ def show_run(prefix, demo_dir, program, title, display_is_private):
     if display_is_private:
         shot = os.path.join(demo_dir, os.path.splitext(os.path.basename(program))[0].lower() + "-prompt.png")
         print("   (no display: the prompt is answered \"Restart Later\"; screenshot %s)" % shot)
-        run = prefix.run(program, pe_resources.read_pe(program).size_of_image, answer="Escape", screenshot=shot)
+        run = prefix.run(program, pe_file.read_pe(program).size_of_image, answer="Escape", screenshot=shot)
         if not run.prompt_seen:
             print("   the restart prompt did not come")
     else:
         print("   answer the prompt on your display")
-        run = prefix.run(program, pe_resources.read_pe(program).size_of_image, answer=None, timeout=None)
+        run = prefix.run(program, pe_file.read_pe(program).size_of_image, answer=None, timeout=None)
     prefix.shut_down()
     print("   exit code %d%s; what changed:" % (run.exit_code, ", restart requested" if run.restart_requested() else ""))
     changes.main(["changes.py", "show", prefix.path, state])
