@@ -73,6 +73,8 @@ std::vector<std::string> CallLogOf(const std::vector<std::string>& functions) {
 
 void ClearCallLog() { M().log.clear(); }
 
+std::string LoggedString(const std::string& text) { return Quote(text.c_str()); }
+
 void FailCall(const std::string& function, const std::string& argument, uint32_t code, int nth) {
     M().faults.push_back(FaultRule{function, argument, code, nth});
 }

@@ -22,6 +22,8 @@ const std::vector<std::string>& CallLog();
 // The log lines whose function name is one of `functions` (a line starts with its name and '(').
 std::vector<std::string> CallLogOf(const std::vector<std::string>& functions);
 void ClearCallLog();
+// A string as the call log prints it: quoted, with '"' escaped and odd bytes as \xHH.
+std::string LoggedString(const std::string& text);
 
 // ---- Fault injection. A matching call fails with `code` instead of doing its work: registry
 // functions return the code, the others return their failure value and set the last error.

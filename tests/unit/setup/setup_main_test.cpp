@@ -4,7 +4,6 @@
 #include "zunmek.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 namespace {
@@ -21,22 +20,8 @@ const std::string kServiceDelete =
     "RegDeleteKeyA(HKLM, \"System\\CurrentControlSet\\Services\\VxD\\LMOUSE\")";
 const std::string kPrompt = "DialogBoxParamA(0x400000, #101, NULL, dlgproc, 0)";
 
-// A string as the call log prints it: quoted, odd bytes as \xHH.
-std::string Logged(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        char buf[8];
-        if (c == '"') {
-            out += "\\\"";
-        } else if (c < 0x20 || c >= 0x7F) {
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
+// A string as the call log prints it.
+std::string Logged(const std::string& text) { return hostwin::LoggedString(text); }
 
 // A directory part of exactly `length` bytes: a backslash, a folder name, a backslash.
 std::string DirectoryPart(size_t length) { return "\\" + std::string(length - 2, 'd') + "\\"; }
